@@ -1,0 +1,9 @@
+// Kestrum, the resource library module: the one header a host includes.
+#pragma once
+
+#include "afx/afx.h"
+#include "kestrum/model/library.h"
+#include "kestrum/model/res_item.h"
+#include "kestrum/model/res_type.h"
+
+extern "C" AFX_EXT_API void InitKestrumDLL();
