@@ -52,7 +52,7 @@ CArchive::~CArchive()
 
 void CArchive::Close()
 {
-    if (m_pFile && IsStoring())
+    if (m_pFile)
         Flush();
     m_pFile = nullptr;
 }

@@ -5,7 +5,7 @@
 #include "afx/core/archive.h"
 #include "afx/core/exceptions.h"
 
-const CRuntimeClass CObject::classCObject = {"CObject", sizeof(CObject), 0xFFFF, nullptr, nullptr, nullptr};
+CRuntimeClass CObject::classCObject = {"CObject", sizeof(CObject), 0xFFFF, nullptr, nullptr, nullptr};
 
 CRuntimeClass* CObject::_GetBaseClass()
 {

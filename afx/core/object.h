@@ -62,7 +62,7 @@ public:
     BOOL IsSerializable() const;
     BOOL IsKindOf(const CRuntimeClass* pClass) const;
 
-    static const CRuntimeClass classCObject;
+    static CRuntimeClass classCObject;
 
 protected:
     CObject() = default;
@@ -80,14 +80,14 @@ public:
     CDumpContext& operator<<(const T&) { return *this; }
 };
 
-#define RUNTIME_CLASS(class_name) (const_cast<CRuntimeClass*>(&class_name::class##class_name))
+#define RUNTIME_CLASS(class_name) (&class_name::class##class_name)
 
 #define DECLARE_DYNAMIC(class_name) \
 protected: \
     static CRuntimeClass* _GetBaseClass(); \
 \
 public: \
-    static const CRuntimeClass class##class_name; \
+    static CRuntimeClass class##class_name; \
     virtual CRuntimeClass* GetRuntimeClass() const override;
 
 #define DECLARE_DYNCREATE(class_name) \
@@ -105,7 +105,7 @@ public: \
 
 #define IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, wSchema, pfnNew) \
     CRuntimeClass* class_name::_GetBaseClass() { return RUNTIME_CLASS(base_class_name); } \
-    const CRuntimeClass class_name::class##class_name = { \
+    CRuntimeClass class_name::class##class_name = { \
         #class_name, sizeof(class class_name), wSchema, pfnNew, &class_name::_GetBaseClass, nullptr}; \
     CRuntimeClass* class_name::GetRuntimeClass() const { return RUNTIME_CLASS(class_name); }
 
