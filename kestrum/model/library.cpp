@@ -22,6 +22,11 @@ void CZELKestrum::Clear()
         delete m_resList.RemoveTail();
 }
 
+CZELResList* CZELKestrum::GetResList()
+{
+    return &m_resList;
+}
+
 CZELResItem* CZELKestrum::GetResItem(DWORD dwID)
 {
     for (POSITION pos = m_resList.GetHeadPosition(); pos;) {

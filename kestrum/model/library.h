@@ -20,7 +20,7 @@ public:
 
     // Deletes every item; the next ID stays.
     void Clear();
-    CZELResList* GetResList() { return &m_resList; }
+    CZELResList* GetResList();
     // The first item from the head with the ID, or null. The library keeps it.
     CZELResItem* GetResItem(DWORD dwID);
     // Gives the item the next ID and takes ownership of it.

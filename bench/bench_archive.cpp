@@ -1,0 +1,106 @@
+// A library of 1,000 items of 64 KiB stored to and loaded from a memory file,
+// and copied with Update, each against memcpy of the same bytes.
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "bench/ratio_reporter.h"
+#include "kestrum/kestrum.h"
+
+namespace {
+
+constexpr int kItems = 1000;
+constexpr DWORD kItemBytes = 64 * 1024;
+constexpr size_t kTotalBytes = size_t(kItems) * kItemBytes;
+
+CZELKestrum& Library()
+{
+    static CZELKestrum* lib = [] {
+        InitKestrumDLL();
+        auto* made = new CZELKestrum;
+        std::vector<BYTE> data(kItemBytes);
+        for (int i = 0; i < kItems; ++i) {
+            for (DWORD j = 0; j < kItemBytes; ++j)
+                data[j] = static_cast<BYTE>(i + j * 13);
+            auto* item = new CZELResItem;
+            item->SetName("resource");
+            item->SetKeyword("keyword");
+            item->SetType(RESTYPE_IMAGE);
+            item->SetData(data.data(), kItemBytes);
+            made->AddResource(item);
+        }
+        return made;
+    }();
+    return *lib;
+}
+
+// The same bytes, moved by memcpy into a fresh buffer: what any copy costs.
+void BM_Memcpy(benchmark::State& state)
+{
+    std::vector<BYTE> source(kTotalBytes, 1);
+    for (auto _ : state) {
+        std::unique_ptr<BYTE[]> target(new BYTE[kTotalBytes]);
+        for (int i = 0; i < kItems; ++i)
+            std::memcpy(target.get() + size_t(i) * kItemBytes, source.data() + size_t(i) * kItemBytes, kItemBytes);
+        benchmark::DoNotOptimize(target.get());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kTotalBytes));
+}
+
+void BM_Store(benchmark::State& state)
+{
+    CZELKestrum& lib = Library();
+    for (auto _ : state) {
+        CMemFile file;
+        CArchive ar(&file, CArchive::store);
+        lib.Serialize(ar);
+        ar.Close();
+        benchmark::DoNotOptimize(file.GetLength());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kTotalBytes));
+}
+
+void BM_Load(benchmark::State& state)
+{
+    CMemFile stored;
+    {
+        CArchive ar(&stored, CArchive::store);
+        Library().Serialize(ar);
+        ar.Close();
+    }
+    for (auto _ : state) {
+        stored.SeekToBegin();
+        CZELKestrum loaded;
+        CArchive ar(&stored, CArchive::load);
+        loaded.Serialize(ar);
+        benchmark::DoNotOptimize(loaded.GetDataSize());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kTotalBytes));
+}
+
+void BM_Update(benchmark::State& state)
+{
+    CZELKestrum& lib = Library();
+    for (auto _ : state) {
+        CZELKestrum copy;
+        copy.Update(&lib);
+        benchmark::DoNotOptimize(copy.GetDataSize());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kTotalBytes));
+}
+
+BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Store)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Update)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return bench::RunWithRatios(argc, argv,
+                                {{"BM_Store/real_time", "BM_Memcpy/real_time", 2.0},
+                                 {"BM_Load/real_time", "BM_Memcpy/real_time", 2.0},
+                                 {"BM_Update/real_time", "BM_Memcpy/real_time", 4.0}});
+}

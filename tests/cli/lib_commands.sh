@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# The library commands of the kestrum tool, end to end, on files made here.
+set -u
+KESTRUM="$1"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+ok()   { echo "ok   $*"; }
+fail() { echo "FAIL $*"; failures=$((failures + 1)); }
+
+# expect CODE DESCRIPTION -- command...: runs the command, checks its exit code.
+expect() {
+  local want=$1 what=$2; shift 3
+  "$@" >"$work/out" 2>"$work/err"
+  local got=$?
+  if [ "$got" -eq "$want" ]; then ok "$what"; else fail "$what (exit $got, wanted $want): $(cat "$work/err")"; fi
+}
+
+lib="$work/doc.klib"
+printf 'icon bytes' > "$work/a.ico"
+head -c 70000 /dev/urandom > "$work/b.jpg"
+
+expect 0 "add creates the library" -- "$KESTRUM" lib add "$lib" "$work/a.ico" --type icon --name "App icon" --keyword app
+grep -qx '0x80000000' "$work/out" && ok "first ID printed" || fail "first ID printed: $(cat "$work/out")"
+expect 0 "add appends" -- "$KESTRUM" lib add "$lib" "$work/b.jpg" --type image --name Photo
+grep -qx '0x80000001' "$work/out" && ok "second ID printed" || fail "second ID printed"
+expect 0 "list" -- "$KESTRUM" lib list "$lib"
+grep -q 'App icon' "$work/out" && grep -q '70000' "$work/out" && grep -q '2 resources' "$work/out" \
+  && ok "list shows both" || fail "list shows both: $(cat "$work/out")"
+
+expect 0 "extract" -- "$KESTRUM" lib extract "$lib" 0x80000001 "$work/back.jpg"
+cmp -s "$work/b.jpg" "$work/back.jpg" && ok "extracted bytes equal the original" || fail "extracted bytes differ"
+expect 0 "remove" -- "$KESTRUM" lib remove "$lib" 0x80000000
+"$KESTRUM" lib list "$lib" | grep -q '1 resources' && ok "one left" || fail "one left"
+
+# Bad input: a clear message and a non-zero exit, and nothing rewritten.
+expect 1 "missing library" -- "$KESTRUM" lib list "$work/none.klib"
+grep -q 'no such library file' "$work/err" && ok "missing library message" || fail "missing library message"
+expect 1 "unknown ID" -- "$KESTRUM" lib extract "$lib" 0x80000009 "$work/x"
+grep -q 'no resource with ID 0x80000009' "$work/err" && ok "unknown ID message" || fail "unknown ID message"
+expect 2 "malformed ID" -- "$KESTRUM" lib remove "$lib" banana
+expect 1 "unreadable resource file" -- "$KESTRUM" lib add "$lib" "$work/none.ico" --type icon
+expect 2 "unknown type" -- "$KESTRUM" lib add "$lib" "$work/a.ico" --type sound
+expect 2 "missing --type" -- "$KESTRUM" lib add "$lib" "$work/a.ico"
+expect 2 "unknown option" -- "$KESTRUM" lib list "$lib" --colour
+expect 2 "unknown command" -- "$KESTRUM" lib frobnicate "$lib"
+
+printf 'this is no archive at all' > "$work/text.klib"
+cp "$work/text.klib" "$work/text.orig"
+expect 1 "not an archive" -- "$KESTRUM" lib add "$work/text.klib" "$work/a.ico" --type icon
+cmp -s "$work/text.klib" "$work/text.orig" && ok "not an archive: left as it was" || fail "not an archive was rewritten"
+
+head -c 40 "$lib" > "$work/cut.klib"
+cp "$work/cut.klib" "$work/cut.orig"
+expect 1 "damaged archive" -- "$KESTRUM" lib remove "$work/cut.klib" 0x80000001
+grep -q 'damaged\|not a library' "$work/err" && ok "damaged archive message" || fail "damaged archive message: $(cat "$work/err")"
+cmp -s "$work/cut.klib" "$work/cut.orig" && ok "damaged archive: left as it was" || fail "damaged archive was rewritten"
+expect 1 "a directory is no library" -- "$KESTRUM" lib list "$work"
+
+if [ "$failures" -eq 0 ]; then echo "all passed"; exit 0; fi
+echo "$failures failed"; exit 1
