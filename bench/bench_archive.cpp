@@ -1,7 +1,6 @@
 // A library of 1,000 items of 64 KiB stored to and loaded from a memory file,
 // and copied with Update, each against memcpy of the same bytes.
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "bench/ratio_reporter.h"
@@ -34,15 +33,16 @@ CZELKestrum& Library()
     return *lib;
 }
 
-// The same bytes, moved by memcpy into a fresh buffer: what any copy costs.
+// The lower bound: the same bytes moved by memcpy, item by item, into memory
+// that is already there.
 void BM_Memcpy(benchmark::State& state)
 {
     std::vector<BYTE> source(kTotalBytes, 1);
+    std::vector<BYTE> target(kTotalBytes, 2);
     for (auto _ : state) {
-        std::unique_ptr<BYTE[]> target(new BYTE[kTotalBytes]);
         for (int i = 0; i < kItems; ++i)
-            std::memcpy(target.get() + size_t(i) * kItemBytes, source.data() + size_t(i) * kItemBytes, kItemBytes);
-        benchmark::DoNotOptimize(target.get());
+            std::memcpy(target.data() + size_t(i) * kItemBytes, source.data() + size_t(i) * kItemBytes, kItemBytes);
+        benchmark::DoNotOptimize(target.data());
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kTotalBytes));
@@ -50,9 +50,13 @@ void BM_Memcpy(benchmark::State& state)
 
 void BM_Store(benchmark::State& state)
 {
+    // Stored over and over into one memory file, as a document is saved
+    // again: like the lower bound, this measures copying, not the kernel
+    // handing out fresh pages.
     CZELKestrum& lib = Library();
+    CMemFile file;
     for (auto _ : state) {
-        CMemFile file;
+        file.SetLength(0);
         CArchive ar(&file, CArchive::store);
         lib.Serialize(ar);
         ar.Close();

@@ -39,6 +39,13 @@ CArchive::CArchive(CFile* pFile, UINT nMode, int nBufSize, void* lpBuf)
         m_loadArray.push_back(LoadEntry{nullptr, false});
 }
 
+void CArchive::ThrowArchiveError(int cause) const
+{
+    // Name the file, so that a report can say which archive was bad.
+    CString name = m_pFile ? m_pFile->GetFilePath() : CString();
+    AfxThrowArchiveException(cause, name.IsEmpty() ? nullptr : name.GetString());
+}
+
 CArchive::~CArchive()
 {
     if (m_pFile && IsStoring() && !(m_nMode & bNoFlushOnDelete)) {
@@ -89,7 +96,7 @@ void CArchive::FillBuffer(UINT nBytesNeeded)
     while (static_cast<UINT>(m_lpBufMax - m_lpBufStart) < nBytesNeeded) {
         UINT got = m_pFile ? m_pFile->Read(m_lpBufMax, m_nBufSize - static_cast<UINT>(m_lpBufMax - m_lpBufStart)) : 0;
         if (got == 0)
-            AfxThrowArchiveException(CArchiveException::endOfFile);
+            ThrowArchiveError(CArchiveException::endOfFile);
         m_lpBufMax += got;
     }
 }
@@ -97,7 +104,7 @@ void CArchive::FillBuffer(UINT nBytesNeeded)
 UINT CArchive::Read(void* lpBuf, UINT nMax)
 {
     if (!IsLoading())
-        AfxThrowArchiveException(CArchiveException::writeOnly);
+        ThrowArchiveError(CArchiveException::writeOnly);
     if (nMax == 0)
         return 0;
     BYTE* out = static_cast<BYTE*>(lpBuf);
@@ -128,13 +135,13 @@ UINT CArchive::Read(void* lpBuf, UINT nMax)
 void CArchive::EnsureRead(void* lpBuf, UINT nCount)
 {
     if (Read(lpBuf, nCount) != nCount)
-        AfxThrowArchiveException(CArchiveException::endOfFile);
+        ThrowArchiveError(CArchiveException::endOfFile);
 }
 
 void CArchive::Write(const void* lpBuf, UINT nMax)
 {
     if (!IsStoring())
-        AfxThrowArchiveException(CArchiveException::readOnly);
+        ThrowArchiveError(CArchiveException::readOnly);
     if (nMax == 0)
         return;
     if (nMax <= static_cast<UINT>(m_lpBufMax - m_lpBufCur)) {
@@ -154,7 +161,7 @@ void CArchive::Write(const void* lpBuf, UINT nMax)
 void CArchive::CheckCount()
 {
     if (m_nMapCount >= nMaxMapCount)
-        AfxThrowArchiveException(CArchiveException::badIndex);
+        ThrowArchiveError(CArchiveException::badIndex);
 }
 
 void CArchive::MapObject(const CObject* pOb)
@@ -172,7 +179,7 @@ void CArchive::MapObject(const CObject* pOb)
 void CArchive::WriteClass(const CRuntimeClass* pClassRef)
 {
     if (pClassRef->m_wSchema == 0xFFFF) // the class cannot be serialised
-        AfxThrowArchiveException(CArchiveException::badClass);
+        ThrowArchiveError(CArchiveException::badClass);
     auto it = m_storeMap.find(pClassRef);
     if (it != m_storeMap.end()) {
         DWORD nClassIndex = it->second;
@@ -223,7 +230,7 @@ CRuntimeClass* CArchive::ReadClass(const CRuntimeClass* pClassRefRequested, UINT
     if (!(obTag & dwBigClassTag)) {
         // An object reference, not a class.
         if (!pObTag)
-            AfxThrowArchiveException(CArchiveException::badIndex);
+            ThrowArchiveError(CArchiveException::badIndex);
         *pObTag = obTag;
         return nullptr;
     }
@@ -233,10 +240,10 @@ CRuntimeClass* CArchive::ReadClass(const CRuntimeClass* pClassRefRequested, UINT
     if (wTag == wNewClassTag) {
         pClassRef = CRuntimeClass::Load(*this, &nSchema);
         if (!pClassRef)
-            AfxThrowArchiveException(CArchiveException::badClass);
+            ThrowArchiveError(CArchiveException::badClass);
         if ((pClassRef->m_wSchema & ~VERSIONABLE_SCHEMA) != nSchema) {
             if (!(pClassRef->m_wSchema & VERSIONABLE_SCHEMA))
-                AfxThrowArchiveException(CArchiveException::badSchema);
+                ThrowArchiveError(CArchiveException::badSchema);
         }
         CheckCount();
         m_loadArray.push_back(LoadEntry{pClassRef, true});
@@ -245,13 +252,13 @@ CRuntimeClass* CArchive::ReadClass(const CRuntimeClass* pClassRefRequested, UINT
     } else {
         DWORD nClassIndex = obTag & ~dwBigClassTag;
         if (nClassIndex == 0 || nClassIndex >= m_loadArray.size() || !m_loadArray[nClassIndex].isClass)
-            AfxThrowArchiveException(CArchiveException::badIndex);
+            ThrowArchiveError(CArchiveException::badIndex);
         pClassRef = static_cast<CRuntimeClass*>(m_loadArray[nClassIndex].p);
         nSchema = m_classSchemas[pClassRef];
     }
 
     if (pClassRefRequested && !pClassRef->IsDerivedFrom(pClassRefRequested))
-        AfxThrowArchiveException(CArchiveException::badClass);
+        ThrowArchiveError(CArchiveException::badClass);
     if (pSchema)
         *pSchema = nSchema;
     if (pObTag)
@@ -282,16 +289,16 @@ CObject* CArchive::ReadObject(const CRuntimeClass* pClassRefRequested)
 
     if (!pClassRef) {
         if (obTag >= m_loadArray.size() || m_loadArray[obTag].isClass)
-            AfxThrowArchiveException(CArchiveException::badIndex);
+            ThrowArchiveError(CArchiveException::badIndex);
         CObject* pOb = static_cast<CObject*>(m_loadArray[obTag].p);
         if (pOb && pClassRefRequested && !pOb->IsKindOf(pClassRefRequested))
-            AfxThrowArchiveException(CArchiveException::badClass);
+            ThrowArchiveError(CArchiveException::badClass);
         return pOb;
     }
 
     CObject* pOb = pClassRef->CreateObject();
     if (!pOb)
-        AfxThrowArchiveException(CArchiveException::badClass);
+        ThrowArchiveError(CArchiveException::badClass);
     size_t mapSize = m_loadArray.size();
     UINT mapCount = m_nMapCount;
     try {

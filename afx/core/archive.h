@@ -133,6 +133,7 @@ private:
     CArchive& PutLE(T value);
     template <class T>
     CArchive& GetLE(T& value);
+    [[noreturn]] void ThrowArchiveError(int cause) const;
     void FillBuffer(UINT nBytesNeeded);
     void CheckCount();
     DWORD ReadStringLength(int& nCharSize);
@@ -163,7 +164,7 @@ CArchive& CArchive::PutLE(T value)
 {
     static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "archives are little-endian");
     if (!IsStoring())
-        AfxThrowArchiveException(CArchiveException::readOnly);
+        ThrowArchiveError(CArchiveException::readOnly);
     if (m_lpBufCur + sizeof(T) > m_lpBufMax)
         Flush();
     __builtin_memcpy(m_lpBufCur, &value, sizeof(T));
@@ -175,7 +176,7 @@ template <class T>
 CArchive& CArchive::GetLE(T& value)
 {
     if (!IsLoading())
-        AfxThrowArchiveException(CArchiveException::writeOnly);
+        ThrowArchiveError(CArchiveException::writeOnly);
     if (m_lpBufCur + sizeof(T) > m_lpBufMax)
         FillBuffer(static_cast<UINT>(sizeof(T)));
     __builtin_memcpy(&value, m_lpBufCur, sizeof(T));

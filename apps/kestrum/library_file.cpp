@@ -50,7 +50,7 @@ LibraryFileState LoadLibraryFile(const std::string& path, CZELKestrum& lib, std:
         }
         return LibraryFileState::Loaded;
     } catch (CArchiveException* e) {
-        *detail = "not a library archive or damaged: " + ExceptionText(e);
+        *detail = "not a library archive, or a damaged one (" + ExceptionText(e) + ")";
         e->Delete();
     } catch (CException* e) {
         *detail = ExceptionText(e);
