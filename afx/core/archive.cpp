@@ -24,8 +24,7 @@ CArchive::CArchive(CFile* pFile, UINT nMode, int nBufSize, void* lpBuf)
       m_pFile(pFile),
       m_nMode(nMode),
       m_nObjectSchema(static_cast<UINT>(-1)),
-      m_nBufSize(nBufSize < 128 ? 128u : static_cast<UINT>(nBufSize)),
-      m_bUserBuf(lpBuf != nullptr)
+      m_nBufSize(nBufSize < 128 ? 128u : static_cast<UINT>(nBufSize))
 {
     if (lpBuf) {
         m_lpBufStart = static_cast<BYTE*>(lpBuf);

@@ -146,7 +146,6 @@ private:
     BYTE* m_lpBufMax; // end of valid data when loading, end of buffer when storing
     BYTE* m_lpBufCur;
     UINT m_nBufSize;
-    BOOL m_bUserBuf;
 
     // Storing: index of each class and object written. Loading: what each
     // index stands for, objects and classes alike (index 0 is null).
