@@ -5,6 +5,9 @@
 
 #include "apps/kestrum/cli.h"
 #include "apps/kestrum/library_file.h"
+#include "apps/kestrum/render.h"
+
+#include <sys/stat.h>
 
 namespace cli {
 
@@ -116,14 +119,35 @@ int Extract(const Arguments& args)
     if (!item)
         return code;
     const std::string& out = args.positional[2];
-    try {
-        CFile target(out.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
-        target.Write(item->GetData()->GetData(), item->GetDataSize());
-        target.Close();
-    } catch (CException* e) {
-        e->Delete();
+    item->SaveAs(out.c_str());
+    // Save as reports nothing; what landed on disk tells whether it worked.
+    struct stat st;
+    if (stat(out.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != item->GetDataSize())
         return Fail(kFailed, out + ": cannot write");
+    return kOk;
+}
+
+int Render(const Arguments& args)
+{
+    if (args.positional.size() != 3)
+        return Fail(kUsage, "usage: kestrum lib render FILE ID OUT.png [--size WxH] [--cut]");
+    const std::string& file = args.positional[0];
+    std::optional<RenderSize> size;
+    if (auto text = args.Option("size")) {
+        size = ParseRenderSize(*text);
+        if (!size)
+            return Fail(kUsage, "'" + *text + "' is not a size such as 64x48 (1 to 8192 pixels each way)");
     }
+    CZELKestrum lib;
+    int code = kOk;
+    if (!LoadExisting(file, lib, &code))
+        return code;
+    CZELResItem* item = FindItem(lib, file, args.positional[1], &code);
+    if (!item)
+        return code;
+    std::string error;
+    if (!RenderItem(*item, size, args.Flag("cut"), args.positional[2], &error))
+        return Fail(kFailed, error);
     return kOk;
 }
 
@@ -148,14 +172,15 @@ int Remove(const Arguments& args)
 int RunLib(const std::vector<std::string>& words)
 {
     static const std::map<std::string, std::function<int(const Arguments&)>> commands = {
-        {"list", List}, {"add", Add}, {"extract", Extract}, {"remove", Remove}};
+        {"list", List}, {"add", Add}, {"extract", Extract}, {"remove", Remove}, {"render", Render}};
     if (words.empty())
-        return Fail(kUsage, "usage: kestrum lib list|add|extract|remove ...");
+        return Fail(kUsage, "usage: kestrum lib list|add|extract|remove|render ...");
     auto it = commands.find(words[0]);
     if (it == commands.end())
         return Fail(kUsage, "unknown lib command '" + words[0] + "'");
     std::string error;
-    std::optional<Arguments> args = Parse({words.begin() + 1, words.end()}, {"type", "name", "keyword"}, {}, &error);
+    std::optional<Arguments> args =
+        Parse({words.begin() + 1, words.end()}, {"type", "name", "keyword", "size"}, {"cut"}, &error);
     if (!args)
         return Fail(kUsage, error);
     return it->second(*args);

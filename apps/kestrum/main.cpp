@@ -14,6 +14,7 @@ const char kUsageText[] =
     "  kestrum lib add FILE PATH --type TYPE [--name NAME] [--keyword KEYWORD]\n"
     "  kestrum lib extract FILE ID OUT\n"
     "  kestrum lib remove FILE ID\n"
+    "  kestrum lib render FILE ID OUT.png [--size WxH] [--cut]\n"
     "TYPE is one of icon, cursor, image, gif, video, html, flash.\n"
     "A library FILE holds the archive of one resource library.\n";
 

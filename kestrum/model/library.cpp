@@ -98,6 +98,30 @@ DWORD CZELKestrum::GetDataSize()
     return dwTotal;
 }
 
+HICON CZELKestrum::LoadIcon(DWORD dwID, int nWidth, int nHeight)
+{
+    CZELResItem* pItem = GetResItem(dwID);
+    return pItem ? pItem->LoadIcon(nWidth, nHeight) : nullptr;
+}
+
+HICON CZELKestrum::LoadCursor(DWORD dwID)
+{
+    CZELResItem* pItem = GetResItem(dwID);
+    return pItem ? pItem->LoadCursor() : nullptr;
+}
+
+BOOL CZELKestrum::DrawJpeg(DWORD dwID, CDC* pDC, CRect rect, BOOL bWhole)
+{
+    CZELResItem* pItem = GetResItem(dwID);
+    return pItem ? pItem->DrawJpeg(pDC, rect, bWhole) : FALSE;
+}
+
+CString CZELKestrum::GetResFile(DWORD dwID)
+{
+    CZELResItem* pItem = GetResItem(dwID);
+    return pItem ? pItem->GetResFile() : CString();
+}
+
 void CZELKestrum::Serialize(CArchive& ar)
 {
     if (ar.IsStoring()) {

@@ -34,6 +34,12 @@ public:
     // The sum of the items' data sizes, in 32 bits.
     DWORD GetDataSize();
 
+    // The item operations by ID; the empty result when no item has the ID.
+    HICON LoadIcon(DWORD dwID, int nWidth, int nHeight);
+    HICON LoadCursor(DWORD dwID);
+    BOOL DrawJpeg(DWORD dwID, CDC* pDC, CRect rect, BOOL bWhole);
+    CString GetResFile(DWORD dwID);
+
 private:
     CZELResList m_resList;
     DWORD m_dwNextID;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "afx/afx.h"
+#include "afx/ui/dc.h"
 #include "kestrum/model/res_type.h"
 
 struct IPicture;
@@ -37,6 +38,23 @@ public:
     // Replaces the data with the file's bytes; the type changes only on
     // success. FALSE when the file cannot be opened or read whole.
     BOOL LoadResFile(CString strPath, DWORD dwType);
+
+    // Writes the data to the next temporary file (temp0 to temp9 in the
+    // user's temporary folder, taken in turn by every item) and returns its
+    // path; empty when there is no data or the file cannot be created.
+    CString GetResFile();
+    // An icon of the requested size (0 means the size stored in the file) for
+    // an icon item, or null. The caller owns the handle.
+    HICON LoadIcon(int nWidth, int nHeight);
+    // The cursor of a cursor item, animated or not, at its own size, or null.
+    HICON LoadCursor();
+    // Draws an image or GIF item into the rectangle: the whole picture scaled
+    // to it, or (bWhole FALSE) the picture at its natural size from the
+    // rectangle's top-left corner, cut at its edges. The decoded picture is
+    // kept for later calls. FALSE when nothing was drawn.
+    BOOL DrawJpeg(CDC* pDC, CRect rect, BOOL bWhole);
+    // Writes the data to a file at the path; failures are ignored.
+    void SaveAs(LPCSTR lpszPath);
 
     void Serialize(CArchive& ar) override;
     void AssertValid() const override;

@@ -58,5 +58,37 @@ grep -q 'damaged\|not a library' "$work/err" && ok "damaged archive message" || 
 cmp -s "$work/cut.klib" "$work/cut.orig" && ok "damaged archive: left as it was" || fail "damaged archive was rewritten"
 expect 1 "a directory is no library" -- "$KESTRUM" lib list "$work"
 
+# Drawing resources into PNG files.
+DATA="$2"
+pixel() { python3 "$(dirname "$0")/png_pixel.py" "$@"; }
+near() { # near "R G B A" "R G B A": every channel within 16
+  python3 -c "import sys; a=list(map(int,sys.argv[1].split())); b=list(map(int,sys.argv[2].split())); sys.exit(0 if all(abs(x-y)<=16 for x,y in zip(a,b)) else 1)" "$1" "$2"
+}
+pics="$work/pics.klib"
+"$KESTRUM" lib add "$pics" "$DATA/cli/halves.jpg" --type image >/dev/null
+"$KESTRUM" lib add "$pics" "$DATA/icons/multi.ico" --type icon >/dev/null
+"$KESTRUM" lib add "$pics" "$DATA/icons/pointer.cur" --type cursor >/dev/null
+"$KESTRUM" lib add "$pics" "$DATA/cli/halves.bmp" --type video >/dev/null
+
+expect 0 "render a picture at its own size" -- "$KESTRUM" lib render "$pics" 0x80000000 "$work/own.png"
+out=$(pixel "$work/own.png" 8,16 56,16)
+[ "$(sed -n 1p <<<"$out")" = "64 32" ] && near "$(sed -n 2p <<<"$out")" "220 30 30 255" && near "$(sed -n 3p <<<"$out")" "30 30 220 255" \
+  && ok "picture pixels" || fail "picture pixels: $out"
+expect 0 "render scaled" -- "$KESTRUM" lib render "$pics" 0x80000000 "$work/scaled.png" --size 20x10
+out=$(pixel "$work/scaled.png" 2,5 17,5)
+[ "$(sed -n 1p <<<"$out")" = "20 10" ] && near "$(sed -n 3p <<<"$out")" "30 30 220 255" && ok "whole picture scaled" || fail "scaled: $out"
+expect 0 "render cut" -- "$KESTRUM" lib render "$pics" 0x80000000 "$work/cut.png" --size 20x10 --cut
+out=$(pixel "$work/cut.png" 17,5)
+near "$(sed -n 2p <<<"$out")" "220 30 30 255" && ok "cut keeps the top-left at natural size" || fail "cut: $out"
+expect 0 "render an icon" -- "$KESTRUM" lib render "$pics" 0x80000001 "$work/icon.png" --size 16x16
+out=$(pixel "$work/icon.png" 0,0 15,15)
+[ "$(sed -n 1p <<<"$out")" = "16 16" ] && near "$(sed -n 2p <<<"$out")" "255 0 0 255" && near "$(sed -n 3p <<<"$out")" "0 0 0 0" \
+  && ok "icon pixels" || fail "icon pixels: $out"
+expect 0 "render a cursor" -- "$KESTRUM" lib render "$pics" 0x80000002 "$work/cursor.png"
+[ "$(pixel "$work/cursor.png" | sed -n 1p)" = "32 32" ] && ok "cursor at its own size" || fail "cursor size"
+expect 1 "video cannot be drawn" -- "$KESTRUM" lib render "$pics" 0x80000003 "$work/video.png"
+expect 2 "bad size" -- "$KESTRUM" lib render "$pics" 0x80000000 "$work/x.png" --size 0x10
+expect 1 "extract into a missing folder" -- "$KESTRUM" lib extract "$pics" 0x80000000 "$work/none/x.jpg"
+
 if [ "$failures" -eq 0 ]; then echo "all passed"; exit 0; fi
 echo "$failures failed"; exit 1

@@ -50,6 +50,16 @@ const AFX_RESOURCE kHostStrings[] = {{RT_STRING, 6014, "Host icon", 10}};
 
 int main()
 {
+    // The module's temporary files are numbered from 0 after start-up.
+    CZELResItem icon;
+    BYTE bytes[] = {1, 2, 3};
+    icon.SetType(RESTYPE_ICON);
+    icon.SetData(bytes, sizeof bytes);
+    CString first = icon.GetResFile();
+    Check(first.GetLength() > 10 && first.Right(10) == "/temp0.txt", "the first temporary file is temp0.txt");
+    icon.SetType(RESTYPE_VIDEO);
+    Check(icon.GetResFile().Right(10) == "/temp1.dat", "the second is temp1.dat");
+
     HMODULE module = GetModuleHandle("libkestrum.so");
     Check(module != nullptr, "the module is loaded with the host");
     Check(module != AfxGetInstanceHandle(), "the module has a handle of its own");
