@@ -57,7 +57,8 @@ typedef ICONINFO* PICONINFO;
 // requested size, else the nearest larger one, else the largest smaller one
 // (most colours first among equals), scaled smoothly to exactly cx by cy
 // (hot spot scaled with it). Sizes above 1024 are refused. Every frame of an
-// animated cursor comes out at the size of its first frame.
+// animated cursor comes out at the size of its first frame, and the handle
+// has the first frame's hot spot.
 //
 // Null for: another image type, no LR_LOADFROMFILE (resources of modules
 // are not loaded here), a resource number instead of a name, a file that
