@@ -27,13 +27,16 @@ constexpr qsizetype kFirstReadStep = qsizetype(64) << 10;
 constexpr qsizetype kMaxReadStep = qsizetype(16) << 20;
 
 // Decoded pictures may take this much memory whatever their file's size...
-constexpr qsizetype kMinDecodeMiB = 32;
+constexpr qint64 kMinDecodedBytes = qint64(32) << 20;
 // ...and beyond it as much as this many bytes per byte of file, which covers
-// what JPEG, GIF and PNG compress ordinary pictures to, up to a hard ceiling.
-// A header that claims a huge picture over a few bytes is refused before
-// anything is allocated for it.
-constexpr qsizetype kDecodedBytesPerFileByte = 4096;
-constexpr qsizetype kMaxDecodeMiB = 256;
+// what JPEG, GIF and PNG compress ordinary pictures to, up to a ceiling. A
+// header that claims a huge picture over a few bytes is refused before
+// anything is allocated for it. (Qt's own allocation limit, a process-wide
+// setting left to the host, applies as well.)
+constexpr qint64 kDecodedBytesPerFileByte = 4096;
+constexpr qint64 kMaxDecodedBytes = qint64(256) << 20;
+// Bytes per pixel of the widest form a picture is decoded to.
+constexpr qint64 kMaxBytesPerPixel = 4;
 
 // The resolution of a picture whose file declares none (or an implausible
 // one): a Windows screen's.
@@ -207,8 +210,14 @@ std::optional<DecodedPicture> Decode(QByteArray& bytes)
 
     QImageReader reader(&buffer, format);
     reader.setAutoTransform(false);
-    const qsizetype proportionalMiB = bytes.size() * kDecodedBytesPerFileByte / (qsizetype(1) << 20);
-    reader.setAllocationLimit(static_cast<int>(std::clamp(proportionalMiB, kMinDecodeMiB, kMaxDecodeMiB)));
+    // The size the header claims, read before any pixel is decoded.
+    const QSize claimed = reader.size();
+    if (claimed.isValid()) {
+        const qint64 allowed =
+            std::clamp(qint64(bytes.size()) * kDecodedBytesPerFileByte, kMinDecodedBytes, kMaxDecodedBytes);
+        if (qint64(claimed.width()) * claimed.height() * kMaxBytesPerPixel > allowed)
+            return std::nullopt;
+    }
     QImage image;
     if (!reader.read(&image) || image.isNull())
         return std::nullopt; // for GIF, read() gives the first frame

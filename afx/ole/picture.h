@@ -49,8 +49,11 @@ protected:
 };
 
 // Reads a picture from the stream and decodes it. lSize is the number of
-// bytes to read, or 0 to read to the end of the stream; at most 256 MiB are
-// read, and a longer stream fails with E_OUTOFMEMORY. On success
+// bytes to read (fewer if the stream ends first), or 0 to read to the end of
+// the stream; at most 256 MiB are read, and a longer stream fails with
+// E_OUTOFMEMORY. A picture whose header claims more pixels than its bytes
+// could plausibly hold (beyond 32 MiB decoded, 4 KiB of pixels per byte of
+// file) is refused as invalid. On success
 // *lplpvObj is an IPicture (for IID_IPicture or IID_IUnknown) that the
 // caller releases. Otherwise *lplpvObj is null and the result says why:
 // E_POINTER, E_INVALIDARG (negative size), E_NOINTERFACE, the stream's own

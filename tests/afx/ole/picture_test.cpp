@@ -188,13 +188,24 @@ TEST(OleLoadPicture, BytesThatAreNoPictureFailWithNull)
     hugeBmp[22] = char(0x50); // height 50000
     hugeBmp[23] = char(0xC3);
     QByteArray bigBmpFewBytes = Encode(Quadrants(4, 4), "BMP").left(54);
-    bigBmpFewBytes[18] = char(0x40); // 8000 x 8000: 244 MiB of pixels, no pixel bytes
-    bigBmpFewBytes[19] = char(0x1F);
-    bigBmpFewBytes[22] = char(0x40);
-    bigBmpFewBytes[23] = char(0x1F);
+    // 4000 x 4000: 61 MiB of pixels, under Qt's own allocation limit, but
+    // no pixel bytes to back them.
+    bigBmpFewBytes[18] = char(0xA0);
+    bigBmpFewBytes[19] = char(0x0F);
+    bigBmpFewBytes[22] = char(0xA0);
+    bigBmpFewBytes[23] = char(0x0F);
     QByteArray hugeGif = Gif(2, 2, {0});
     hugeGif[6] = hugeGif[7] = hugeGif[8] = hugeGif[9] = char(0xFF); // screen 65535 x 65535
     const QByteArray jpeg = Encode(Quadrants(64, 64), "JPEG");
+    // A small JPEG whose frame header claims 4000 x 4000: the decoder would
+    // take the missing data as grey and hand back 61 MiB of picture.
+    QByteArray jpegClaimingMore = jpeg;
+    const qsizetype frame = jpegClaimingMore.indexOf("\xFF\xC0");
+    ASSERT_GT(frame, 0);
+    for (qsizetype at : {frame + 5, frame + 7}) {
+        jpegClaimingMore[at] = char(0x0F);
+        jpegClaimingMore[at + 1] = char(0xA0);
+    }
 
     const std::vector<std::pair<const char*, QByteArray>> cases = {
         {"empty", QByteArray()},
@@ -203,9 +214,10 @@ TEST(OleLoadPicture, BytesThatAreNoPictureFailWithNull)
         {"BMP signature alone", header("BM", 2)},
         {"BMP header cut short", Encode(Quadrants(4, 4), "BMP").left(20)},
         {"BMP claiming 50000x50000", hugeBmp},
-        {"BMP claiming 8000x8000 over 54 bytes", bigBmpFewBytes},
+        {"BMP claiming 4000x4000 over 54 bytes", bigBmpFewBytes},
         {"JPEG start marker alone", header("\xFF\xD8", 2)},
         {"JPEG headers without image data", jpeg.left(jpeg.indexOf("\xFF\xDA"))},
+        {"JPEG claiming 4000x4000 over 1 KiB", jpegClaimingMore},
         {"GIF signature alone", header("GIF89a", 6)},
         {"GIF screen of 65535x65535", hugeGif},
         {"PNG signature alone", header("\x89PNG\r\n\x1A\n", 8)},
@@ -226,6 +238,24 @@ TEST(OleLoadPicture, BytesThatAreNoPictureFailWithNull)
         if (picture.p == sentinel)
             picture.p = nullptr;
     }
+}
+
+TEST(OleLoadPicture, LargePicturesThatCompressWellStillLoad)
+{
+    // 3000 x 3000 of one colour: 34 MiB decoded from a few dozen KiB of PNG,
+    // past the allowance every file has, within what its bytes can hold.
+    QImage plain(3000, 3000, QImage::Format_RGB32);
+    plain.fill(kBlue);
+    plain.setDotsPerMeterX(DotsPerMeter(96));
+    plain.setDotsPerMeterY(DotsPerMeter(96));
+    const QByteArray png = Encode(plain, "PNG");
+    ASSERT_LT(png.size(), 64 * 1024);
+    PictureRef picture;
+    ASSERT_EQ(Load(png, picture), S_OK);
+    EXPECT_EQ(SizeOf(picture.p).width, 79375); // 3000 px at 96 dpi
+    QImage canvas = Canvas(300, 200);
+    ASSERT_EQ(RenderWhole(canvas, picture.p, kTarget), S_OK);
+    EXPECT_TRUE(ColourNear(canvas, 150, 100, kBlue));
 }
 
 TEST(OleLoadPicture, ArgumentsAndInterfaces)
