@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <gtest/gtest.h>
 #include <vector>
@@ -93,6 +94,11 @@ struct FormatCase {
     const char* format;
     int tolerance; // colour error the encoding may bring
 };
+
+void PrintTo(const FormatCase& c, std::ostream* os)
+{
+    *os << c.format;
+}
 
 class PictureFormats : public ::testing::TestWithParam<FormatCase> {};
 
