@@ -348,8 +348,14 @@ HRESULT BitmapPicture::Render(HDC hDC, LONG x, LONG y, LONG cx, LONG cy, OLE_XPO
 
     painter->save();
     painter->setRenderHint(QPainter::SmoothPixmapTransform, true);
-    painter->setWorldTransform(sourceToDevice, true);
-    painter->drawImage(source, m_image, source);
+    if (scaleX > 0 && scaleY > 0) {
+        // Not mirrored: a plain scaled blit of the source into its target,
+        // which Qt draws on its fast path.
+        painter->drawImage(sourceToDevice.mapRect(source), m_image, source);
+    } else {
+        painter->setWorldTransform(sourceToDevice, true);
+        painter->drawImage(source, m_image, source);
+    }
     painter->restore();
     return S_OK;
 }
