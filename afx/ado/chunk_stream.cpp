@@ -14,7 +14,7 @@ ChunkStream::~ChunkStream()
     CloseHandle();
 }
 
-void ChunkStream::BeginStored(const std::string& table, const std::string& columnName, int column, long long rowid)
+bool ChunkStream::BeginStored(const std::string& table, const std::string& columnName, int column, long long rowid)
 {
     Reset();
     m_stored = true;
@@ -22,8 +22,12 @@ void ChunkStream::BeginStored(const std::string& table, const std::string& colum
     m_columnName = columnName;
     m_column = column;
     m_rowid = rowid;
-    OpenHandle();
+    if (!TryOpenHandle()) {
+        Reset();
+        return false;
+    }
     m_size = sqlite3_blob_bytes(m_blob);
+    return true;
 }
 
 void ChunkStream::BeginPending(SqlBlob bytes, int column, long long rowid)
@@ -89,7 +93,7 @@ void ChunkStream::Suspend() noexcept
     CloseHandle();
 }
 
-void ChunkStream::OpenHandle()
+bool ChunkStream::TryOpenHandle()
 {
     if (AdoTracing())
         AdoTrace(("blob " + m_table + "." + m_columnName).c_str());
@@ -97,10 +101,22 @@ void ChunkStream::OpenHandle()
     if (rc != SQLITE_OK) {
         sqlite3_blob_close(m_blob);
         m_blob = nullptr;
+        // A value of another kind, or no such row: the caller finds out which.
+        if (rc == SQLITE_ERROR)
+            return false;
         Reset();
         m_db.Fail(rc);
     }
     m_db.AddStream(this);
+    return true;
+}
+
+void ChunkStream::OpenHandle()
+{
+    if (!TryOpenHandle()) {
+        Reset();
+        AdoFail(E_FAIL, "The record changed while its data was being read.");
+    }
 }
 
 void ChunkStream::CloseHandle() noexcept

@@ -26,8 +26,9 @@ public:
     // True when the stream is on this column of this row (even used up).
     bool IsOn(int column, long long rowid) const noexcept { return m_column == column && m_rowid == rowid; }
 
-    // Starts on a stored BLOB or TEXT value.
-    void BeginStored(const std::string& table, const std::string& columnName, int column, long long rowid);
+    // Starts on a stored value; false (and no stream) when the value is not
+    // BLOB or TEXT, or the row is gone.
+    bool BeginStored(const std::string& table, const std::string& columnName, int column, long long rowid);
     // Starts on bytes held in memory.
     void BeginPending(SqlBlob bytes, int column, long long rowid);
 
@@ -41,6 +42,8 @@ public:
     void Suspend() noexcept;
 
 private:
+    // Opens the blob handle; false when the value cannot be streamed.
+    bool TryOpenHandle();
     void OpenHandle();
     void CloseHandle() noexcept;
 

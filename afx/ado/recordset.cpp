@@ -550,22 +550,17 @@ _variant_t RecordsetObject::ColumnChunk(unsigned generation, int column, long le
             return null;
         } else {
             state.RequireRow();
-            std::string type;
-            {
+            // Binary data and text stream; for anything else, see what it is.
+            if (!state.chunks.BeginStored(state.shape.table, state.shape.columns[static_cast<size_t>(column)].name,
+                                          column, key)) {
                 StatementRun run(state.RowQuery("typeof(" + state.shape.QuotedColumn(column) + ")"));
                 run.Bind(key);
                 if (!run.Step())
                     AdoFail(adErrNoCurrentRecord);
-                type = run->ColumnText(0);
-            }
-            if (type == "null") {
-                state.chunks.Reset();
-                return null;
-            }
-            if (type != "blob" && type != "text")
+                if (run->ColumnText(0) == "null")
+                    return null;
                 AdoFail(adErrDataConversion, "GetChunk reads binary data or text only.");
-            state.chunks.BeginStored(state.shape.table, state.shape.columns[static_cast<size_t>(column)].name, column,
-                                     key);
+            }
         }
     }
     SqlBlob bytes;

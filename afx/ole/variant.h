@@ -100,6 +100,8 @@ public:
     // Same kind and same value; strings and arrays compare their contents.
     bool operator==(const VARIANT& varSrc) const noexcept;
     bool operator!=(const VARIANT& varSrc) const noexcept { return !(*this == varSrc); }
+    bool operator==(const _variant_t& varSrc) const noexcept { return *this == static_cast<const VARIANT&>(varSrc); }
+    bool operator!=(const _variant_t& varSrc) const noexcept { return !(*this == varSrc); }
 
     // Conversions through VariantChangeType; failures raise _com_error.
     operator short() const;
