@@ -5,5 +5,6 @@
 #include "kestrum/model/library.h"
 #include "kestrum/model/res_item.h"
 #include "kestrum/model/res_type.h"
+#include "kestrum/shareddb/shared_kestrum.h"
 
 extern "C" AFX_EXT_API void InitKestrumDLL();
