@@ -43,5 +43,6 @@ std::optional<DWORD> ParseId(const std::string& text);
 std::string FormatId(DWORD id);
 
 int RunLib(const std::vector<std::string>& words);
+int RunDb(const std::vector<std::string>& words);
 
 } // namespace cli

@@ -15,8 +15,15 @@ const char kUsageText[] =
     "  kestrum lib extract FILE ID OUT\n"
     "  kestrum lib remove FILE ID\n"
     "  kestrum lib render FILE ID OUT.png [--size WxH] [--cut]\n"
+    "  kestrum db init FILE\n"
+    "  kestrum db add FILE PATH --type TYPE [--name NAME] [--keyword KEYWORD]\n"
+    "  kestrum db list FILE [--type TYPE] [--keyword KEYWORD]\n"
+    "  kestrum db export FILE ID OUT\n"
+    "  kestrum db remove FILE ID\n"
+    "  kestrum db import FILE DIR\n"
     "TYPE is one of icon, cursor, image, gif, video, html, flash.\n"
-    "A library FILE holds the archive of one resource library.\n";
+    "A library FILE holds the archive of one resource library; a database FILE\n"
+    "is a shared resource database (Resource.mdb).\n";
 
 } // namespace
 
@@ -32,6 +39,8 @@ int main(int argc, char** argv)
     words.erase(words.begin());
     if (group == "lib")
         return cli::RunLib(words);
+    if (group == "db")
+        return cli::RunDb(words);
     std::fputs(kUsageText, stderr);
     return cli::Fail(cli::kUsage, "unknown command '" + group + "'");
 }
