@@ -49,7 +49,7 @@ def read_png(path):
 
 width, height, channels, rows = read_png(sys.argv[1])
 print(width, height)
-for spec in sys.argv[2:]:
-    x, y = map(int, spec.split(','))
+for point in sys.argv[2:]:
+    x, y = map(int, point.split(","))
     px = rows[y][x * channels:(x + 1) * channels]
     print(*(list(px) + ([255] if channels == 3 else [])))
