@@ -137,6 +137,15 @@ TEST_F(ConnectionTest, TextsWithoutTheProviderOrADataSourceAreRefused)
 TEST_F(ConnectionTest, AReadOnlyConnectionReadsAndRefusesEveryWrite)
 {
     long long id = db.Raw().Insert({0, "stored", 2, "kw", Bytes{1, 2}});
+    // Opened for reading first, the file is read as it is and left so.
+    {
+        _ConnectionPtr reader = NewConnection();
+        reader->PutMode(adModeRead);
+        reader->Open(db.ConnectionText().c_str(), "", "", adConnectUnspecified);
+        _RecordsetPtr rs = OpenRecordset(_variant_t(static_cast<IDispatch*>(reader.GetInterfacePtr()), true));
+        EXPECT_EQ(Utf8Of(Value(rs, 1)), "stored");
+    }
+    EXPECT_EQ(db.Raw().Text("PRAGMA journal_mode"), "delete");
     // Once opened for writing, the file keeps a write-ahead log; read-only
     // connections must still read it.
     {

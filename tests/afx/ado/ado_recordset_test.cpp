@@ -538,6 +538,35 @@ TEST_F(RecordsetTest, TheKeyColumnIsTheDatabasesToAssign)
     EXPECT_EQ(rs->GetEditMode(), adEditNone);
 }
 
+TEST_F(RecordsetTest, ATableWithoutAnIntegerKeyMovesByItsRowids)
+{
+    {
+        RawDb raw = db.Raw();
+        raw.Exec("CREATE TABLE PLAIN (CODE TEXT, QTY INTEGER); INSERT INTO PLAIN VALUES ('b', 2); "
+                 "INSERT INTO PLAIN VALUES ('a', 1); CREATE TABLE NOROWID (K TEXT PRIMARY KEY) WITHOUT ROWID");
+    }
+    _RecordsetPtr rs = OpenRecordset(_variant_t(db.ConnectionText().c_str()), "SELECT * FROM plain");
+    std::vector<std::string> codes;
+    for (rs->MoveFirst(); !AtEof(rs); rs->MoveNext())
+        codes.push_back(Utf8Of(Value(rs, 0)));
+    EXPECT_EQ(codes, (std::vector<std::string>{"b", "a"}));
+    rs->AddNew();
+    rs->GetFields()->GetItem(0L)->PutValue("c");
+    rs->Update();
+    EXPECT_EQ(Utf8Of(Value(rs, 0)), "c");
+    EXPECT_EQ(db.Raw().Text("SELECT group_concat(CODE, '') FROM PLAIN"), "bac");
+
+    _RecordsetPtr keyless;
+    keyless.CreateInstance(__uuidof(Recordset));
+    try {
+        keyless->Open("SELECT * FROM NOROWID", _variant_t(db.ConnectionText().c_str()), adOpenDynamic,
+                      adLockOptimistic, adCmdText);
+        ADD_FAILURE() << "opened a table without row keys";
+    } catch (_com_error& e) {
+        EXPECT_NE(DescriptionOf(e).find("NOROWID"), std::string::npos) << DescriptionOf(e);
+    }
+}
+
 TEST_F(RecordsetTest, AClosedOrMissingObjectFailsAsACOMError)
 {
     // A null pointer.
