@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/stat.h>
 
 namespace cli {
 
@@ -134,6 +135,16 @@ std::string FormatId(DWORD id)
     else
         std::snprintf(buf, sizeof buf, "%d", static_cast<int>(id));
     return buf;
+}
+
+int SaveItemAs(CZELResItem& item, const std::string& out)
+{
+    item.SaveAs(out.c_str());
+    // Save as reports nothing; what landed on disk tells whether it worked.
+    struct stat st;
+    if (::stat(out.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != item.GetDataSize())
+        return Fail(kFailed, out + ": cannot write");
+    return kOk;
 }
 
 } // namespace cli

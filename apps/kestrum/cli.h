@@ -42,6 +42,10 @@ std::optional<DWORD> TypeFromExtension(const std::string& path);
 std::optional<DWORD> ParseId(const std::string& text);
 std::string FormatId(DWORD id);
 
+// Writes the item's bytes to OUT with its Save as; a message when they did
+// not all land there.
+int SaveItemAs(CZELResItem& item, const std::string& out);
+
 int RunLib(const std::vector<std::string>& words);
 int RunDb(const std::vector<std::string>& words);
 

@@ -170,11 +170,7 @@ int Export(const Arguments& args)
         if (!FindRowOfID(rows, *id))
             return Fail(kFailed, file + ": no resource with ID " + FormatId(*id));
         std::unique_ptr<CZELResItem> item(ItemFromCurrentRow(rows));
-        item->SaveAs(out.c_str());
-        struct stat st;
-        if (::stat(out.c_str(), &st) != 0 || st.st_size != item->GetDataSize())
-            return Fail(kFailed, out + ": cannot write");
-        return kOk;
+        return SaveItemAs(*item, out);
     });
 }
 

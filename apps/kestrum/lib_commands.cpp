@@ -7,8 +7,6 @@
 #include "apps/kestrum/library_file.h"
 #include "apps/kestrum/render.h"
 
-#include <sys/stat.h>
-
 namespace cli {
 
 namespace {
@@ -53,6 +51,15 @@ CZELResItem* FindItem(CZELKestrum& lib, const std::string& file, const std::stri
     if (!item)
         *code = Fail(kFailed, file + ": no resource with ID " + FormatId(*id));
     return item;
+}
+
+// The library in the command's FILE and its item of the command's ID.
+CZELResItem* LoadItem(const Arguments& args, CZELKestrum& lib, int* code)
+{
+    const std::string& file = args.positional[0];
+    if (!LoadExisting(file, lib, code))
+        return nullptr;
+    return FindItem(lib, file, args.positional[1], code);
 }
 
 int List(const Arguments& args)
@@ -110,28 +117,16 @@ int Extract(const Arguments& args)
 {
     if (args.positional.size() != 3)
         return Fail(kUsage, "usage: kestrum lib extract FILE ID OUT");
-    const std::string& file = args.positional[0];
     CZELKestrum lib;
     int code = kOk;
-    if (!LoadExisting(file, lib, &code))
-        return code;
-    CZELResItem* item = FindItem(lib, file, args.positional[1], &code);
-    if (!item)
-        return code;
-    const std::string& out = args.positional[2];
-    item->SaveAs(out.c_str());
-    // Save as reports nothing; what landed on disk tells whether it worked.
-    struct stat st;
-    if (stat(out.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != item->GetDataSize())
-        return Fail(kFailed, out + ": cannot write");
-    return kOk;
+    CZELResItem* item = LoadItem(args, lib, &code);
+    return item ? SaveItemAs(*item, args.positional[2]) : code;
 }
 
 int Render(const Arguments& args)
 {
     if (args.positional.size() != 3)
         return Fail(kUsage, "usage: kestrum lib render FILE ID OUT.png [--size WxH] [--cut]");
-    const std::string& file = args.positional[0];
     std::optional<RenderSize> size;
     if (auto text = args.Option("size")) {
         size = ParseRenderSize(*text);
@@ -140,9 +135,7 @@ int Render(const Arguments& args)
     }
     CZELKestrum lib;
     int code = kOk;
-    if (!LoadExisting(file, lib, &code))
-        return code;
-    CZELResItem* item = FindItem(lib, file, args.positional[1], &code);
+    CZELResItem* item = LoadItem(args, lib, &code);
     if (!item)
         return code;
     std::string error;
@@ -155,16 +148,13 @@ int Remove(const Arguments& args)
 {
     if (args.positional.size() != 2)
         return Fail(kUsage, "usage: kestrum lib remove FILE ID");
-    const std::string& file = args.positional[0];
     CZELKestrum lib;
     int code = kOk;
-    if (!LoadExisting(file, lib, &code))
-        return code;
-    CZELResItem* item = FindItem(lib, file, args.positional[1], &code);
+    CZELResItem* item = LoadItem(args, lib, &code);
     if (!item)
         return code;
     lib.RemoveItem(item);
-    return Save(file, lib, &code) ? kOk : code;
+    return Save(args.positional[0], lib, &code) ? kOk : code;
 }
 
 } // namespace

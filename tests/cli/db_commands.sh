@@ -1,20 +1,9 @@
 #!/usr/bin/env bash
 # The database commands of the kestrum tool, end to end, on files made here.
 set -u
+. "$(dirname "$0")/common.sh"
 KESTRUM="$1"
 DATA="$2"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-ok()   { echo "ok   $*"; }
-fail() { echo "FAIL $*"; failures=$((failures + 1)); }
-expect() {
-  local want=$1 what=$2; shift 3
-  "$@" >"$work/out" 2>"$work/err"
-  local got=$?
-  if [ "$got" -eq "$want" ]; then ok "$what"; else fail "$what (exit $got, wanted $want): $(cat "$work/err")"; fi
-}
-has() { grep -q -- "$2" "$work/$1" && ok "$3" || fail "$3: $(cat "$work/$1")"; }
 
 db="$work/Resource.mdb"
 expect 1 "list of a missing database" -- "$KESTRUM" db list "$db"
@@ -61,5 +50,4 @@ has err "not a database" "no-database message"
 expect 0 "export an icon" -- "$KESTRUM" db export "$db" 1 "$work/multi.ico"
 cmp -s "$work/multi.ico" "$DATA/icons/multi.ico" && ok "icon round trip" || fail "icon round trip"
 
-if [ "$failures" -eq 0 ]; then echo "all passed"; exit 0; fi
-echo "$failures failed"; exit 1
+finish

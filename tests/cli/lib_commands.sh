@@ -1,21 +1,8 @@
 #!/usr/bin/env bash
 # The library commands of the kestrum tool, end to end, on files made here.
 set -u
+. "$(dirname "$0")/common.sh"
 KESTRUM="$1"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-ok()   { echo "ok   $*"; }
-fail() { echo "FAIL $*"; failures=$((failures + 1)); }
-
-# expect CODE DESCRIPTION -- command...: runs the command, checks its exit code.
-expect() {
-  local want=$1 what=$2; shift 3
-  "$@" >"$work/out" 2>"$work/err"
-  local got=$?
-  if [ "$got" -eq "$want" ]; then ok "$what"; else fail "$what (exit $got, wanted $want): $(cat "$work/err")"; fi
-}
 
 lib="$work/doc.klib"
 printf 'icon bytes' > "$work/a.ico"
@@ -90,5 +77,4 @@ expect 1 "video cannot be drawn" -- "$KESTRUM" lib render "$pics" 0x80000003 "$w
 expect 2 "bad size" -- "$KESTRUM" lib render "$pics" 0x80000000 "$work/x.png" --size 0x10
 expect 1 "extract into a missing folder" -- "$KESTRUM" lib extract "$pics" 0x80000000 "$work/none/x.jpg"
 
-if [ "$failures" -eq 0 ]; then echo "all passed"; exit 0; fi
-echo "$failures failed"; exit 1
+finish
