@@ -109,7 +109,7 @@ void BM_RawLookup(benchmark::State& state)
         sqlite3_reset(select);
     }
     sqlite3_finalize(select);
-    sqlite3_close(db);
+    sqlite3_close_v2(db); // closes once the statements are finalized
 }
 
 void BM_AdoLookup(benchmark::State& state)
@@ -162,7 +162,7 @@ void BM_RawWalk(benchmark::State& state)
         benchmark::DoNotOptimize(rows);
     }
     sqlite3_finalize(select);
-    sqlite3_close(db);
+    sqlite3_close_v2(db); // closes once the statements are finalized
 }
 
 // The statements a dynamic cursor runs, prepared and run directly: per row
@@ -236,7 +236,7 @@ void BM_RawKeyedLookup(benchmark::State& state)
         benchmark::DoNotOptimize(content.data());
         benchmark::DoNotOptimize(first);
     }
-    sqlite3_close(db);
+    sqlite3_close_v2(db); // closes once the statements are finalized
 }
 
 void BM_RawKeyedWalk(benchmark::State& state)
@@ -263,7 +263,7 @@ void BM_RawKeyedWalk(benchmark::State& state)
         }
         benchmark::DoNotOptimize(rows);
     }
-    sqlite3_close(db);
+    sqlite3_close_v2(db); // closes once the statements are finalized
 }
 
 void BM_AdoWalk(benchmark::State& state)
