@@ -440,6 +440,10 @@ _variant_t RecordsetObject::ColumnValue(unsigned generation, int column)
         return null;
     }
     state.RequireRow();
+    // The key column holds the row's key, which the cursor already has:
+    // asking the database would cost a read transaction for nothing.
+    if (state.shape.columns[static_cast<size_t>(column)].isRowKey)
+        return VariantFromSql(SqlValue(state.cursor.Key()));
     StatementRun run(state.RowQuery(state.shape.QuotedColumn(column)));
     run.Bind(state.cursor.Key());
     if (!run.Step())

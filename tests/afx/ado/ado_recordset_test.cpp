@@ -538,6 +538,28 @@ TEST_F(RecordsetTest, TheKeyColumnIsTheDatabasesToAssign)
     EXPECT_EQ(rs->GetEditMode(), adEditNone);
 }
 
+TEST_F(RecordsetTest, TheKeyColumnIsReadFromTheCursorWithoutAskingTheDatabase)
+{
+    long long id = db.Raw().Insert({0, "x", 1, std::nullopt, std::nullopt});
+    _RecordsetPtr rs = OpenRecordset(_variant_t(db.ConnectionText().c_str()));
+    std::vector<std::string> events;
+    AfxAdoTraceProc previous = AfxAdoSetTrace(
+        [](const char* event, void* context) { static_cast<std::vector<std::string>*>(context)->push_back(event); },
+        &events);
+    _variant_t key = Value(rs, 0);
+    std::vector<std::string> keyEvents = events;
+    Value(rs, 1);
+    AfxAdoSetTrace(previous, nullptr);
+
+    EXPECT_EQ(key.vt, VT_I4);
+    EXPECT_EQ(static_cast<long>(key), id);
+    EXPECT_TRUE(keyEvents.empty());
+    EXPECT_FALSE(events.empty()); // another column does ask, so the silence means something
+    // A row deleted through the cursor has no key to give either.
+    rs->Delete(adAffectCurrent);
+    EXPECT_THROW(Value(rs, 0), _com_error);
+}
+
 TEST_F(RecordsetTest, ATableWithoutAnIntegerKeyMovesByItsRowids)
 {
     {
