@@ -1,5 +1,8 @@
 #include "kestrum/model/res_item.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include "afx/ole/picture.h"
 
 IMPLEMENT_SERIAL(CZELResItem, CObject, 0)
@@ -125,17 +128,63 @@ void CZELResItem::Serialize(CArchive& ar)
     AfxReadByteArray(ar, m_data, static_cast<ULONGLONG>(nLength));
 }
 
+namespace {
+
+// The record of an item being copied passes through one memory buffer per
+// thread, kept from one copy to the next: a fresh buffer for every copy has
+// the allocator take memory from the kernel and give it back again for each
+// item of a library. Buffers above kKeepAtMost are not kept.
+class CopyBuffer {
+public:
+    CopyBuffer() = default;
+    CopyBuffer(const CopyBuffer&) = delete;
+    CopyBuffer& operator=(const CopyBuffer&) = delete;
+    ~CopyBuffer() { std::free(m_pData); }
+
+    BYTE* Data() const { return m_pData; }
+    UINT Capacity() const { return m_nCapacity; }
+
+    // Takes over what the memory file handed back after a copy.
+    void Keep(BYTE* pData, SIZE_T nCapacity)
+    {
+        if (pData == m_pData)
+            return;
+        if (nCapacity > kKeepAtMost) {
+            std::free(pData);
+            return;
+        }
+        std::free(m_pData);
+        m_pData = pData;
+        m_nCapacity = static_cast<UINT>(nCapacity);
+    }
+
+private:
+    static constexpr SIZE_T kKeepAtMost = 16u << 20;
+    BYTE* m_pData = nullptr;
+    UINT m_nCapacity = 0;
+};
+
+} // namespace
+
 void CZELResItem::operator=(const CZELResItem& item)
 {
-    CMemFile file(1024);
+    thread_local CopyBuffer scratch;
+    BYTE archiveBuffer[4096];
+    // A memory file growing in steps of 1024 bytes, over the kept buffer.
+    CMemFile file;
+    file.Attach(scratch.Data(), scratch.Capacity(), 1024);
     {
-        CArchive ar(&file, CArchive::store, 4096);
+        CArchive ar(&file, CArchive::store, sizeof archiveBuffer, archiveBuffer);
         const_cast<CZELResItem&>(item).Serialize(ar);
         ar.Close();
     }
     file.SeekToBegin();
-    CArchive ar(&file, CArchive::load, 4096);
-    Serialize(ar);
+    {
+        CArchive ar(&file, CArchive::load, sizeof archiveBuffer, archiveBuffer);
+        Serialize(ar);
+    }
+    SIZE_T nUsed = static_cast<SIZE_T>(file.GetLength());
+    scratch.Keep(file.Detach(), nUsed);
 }
 
 void CZELResItem::AssertValid() const {}
