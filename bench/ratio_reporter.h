@@ -21,10 +21,18 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
+        // With --benchmark_repetitions, the median of the repetitions stands
+        // for the benchmark; otherwise its one run does.
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                m_seconds[run.benchmark_name()] = run.GetAdjustedRealTime();
+            if (run.error_occurred)
+                continue;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                m_medians[run.run_name.str()] = run.GetAdjustedRealTime();
+            else if (run.run_type == Run::RT_Iteration)
+                m_seconds[run.run_name.str()] = run.GetAdjustedRealTime();
         }
+        for (const auto& [name, seconds] : m_medians)
+            m_seconds[name] = seconds;
         ConsoleReporter::ReportRuns(runs);
     }
 
@@ -55,6 +63,7 @@ public:
 
 private:
     std::map<std::string, double> m_seconds;
+    std::map<std::string, double> m_medians;
 };
 
 // The main of a benchmark program: runs everything, then prints the ratios.
