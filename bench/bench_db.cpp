@@ -439,10 +439,18 @@ public:
 
     void ReportRuns(const std::vector<Run>& runs) override
     {
+        // As for the ratios: the median of repetitions when there are some.
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0)
-                m_perIteration[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
+            if (run.error_occurred)
+                continue;
+            double seconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                m_medians[run.run_name.str()] = seconds;
+            else if (run.run_type == Run::RT_Iteration)
+                m_perIteration[run.run_name.str()] = seconds;
         }
+        for (const auto& [name, seconds] : m_medians)
+            m_perIteration[name] = seconds;
         RatioReporter::ReportRuns(runs);
     }
 
@@ -461,6 +469,7 @@ public:
 
 private:
     std::map<std::string, double> m_perIteration;
+    std::map<std::string, double> m_medians;
 };
 
 } // namespace
