@@ -26,10 +26,13 @@ public:
         for (const Run& run : runs) {
             if (run.error_occurred)
                 continue;
+            // Times come in each benchmark's display unit; keep seconds, so
+            // that benchmarks shown in different units compare.
+            double seconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                m_medians[run.run_name.str()] = run.GetAdjustedRealTime();
+                m_medians[run.run_name.str()] = seconds;
             else if (run.run_type == Run::RT_Iteration)
-                m_seconds[run.run_name.str()] = run.GetAdjustedRealTime();
+                m_seconds[run.run_name.str()] = seconds;
         }
         for (const auto& [name, seconds] : m_medians)
             m_seconds[name] = seconds;
