@@ -145,6 +145,8 @@ private:
     struct OpenState;
 
     ~RecordsetObject() override;
+    // The open state; Opened first runs a MoveFirst the cursor deferred.
+    OpenState& OpenedUnsettled() const;
     OpenState& Opened() const;
     OpenState& Opened(unsigned generation) const;
     void StoreEdit(OpenState& state);

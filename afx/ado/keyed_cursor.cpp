@@ -15,14 +15,22 @@ SqlCondition MakeCondition(const TableShape& shape, const Comparison& comparison
     return SqlCondition{"(" + sql + ")", {comparison.value}};
 }
 
-std::optional<long long> KeyedCursor::FirstKey(std::vector<SqlCondition> conditions, bool ascending, long long offset)
+std::string KeyedCursor::WhereClause(std::vector<SqlCondition>& conditions) const
 {
     if (m_filter)
         conditions.push_back(*m_filter);
-    const std::string& key = m_shape.keySql;
-    std::string sql = "SELECT " + key + " FROM " + m_shape.QuotedTable();
+    std::string sql;
     for (size_t i = 0; i < conditions.size(); ++i)
         sql += (i == 0 ? " WHERE " : " AND ") + conditions[i].sql;
+    return sql;
+}
+
+std::optional<RowValues> KeyedCursor::FirstRow(std::vector<SqlCondition> conditions, bool ascending, long long offset,
+                                               RowReading reading)
+{
+    const std::string& key = m_shape.keySql;
+    std::string sql = "SELECT " + key + (reading.values ? m_layout.SelectList(reading.blobBytes) : std::string()) +
+                      " FROM " + m_shape.QuotedTable() + WhereClause(conditions);
     sql += " ORDER BY " + key + (ascending ? " ASC" : " DESC") + " LIMIT 1";
     if (offset > 0)
         sql += " OFFSET ?";
@@ -36,67 +44,127 @@ std::optional<long long> KeyedCursor::FirstKey(std::vector<SqlCondition> conditi
         run.Bind(offset);
     if (!run.Step())
         return std::nullopt;
-    return run->ColumnInt64(0);
+    long long found = run->ColumnInt64(0);
+    if (!reading.values)
+        return RowValues{found, {}};
+    return m_layout.Read(*run, found);
 }
 
-void KeyedCursor::Arrive(std::optional<long long> key, bool forward)
+std::vector<RowValues> KeyedCursor::RowsAfter(long long count)
 {
-    if (key) {
-        LandOn(*key);
+    const std::string& key = m_shape.keySql;
+    std::vector<SqlCondition> conditions{{key + " > ?", {m_at.key}}};
+    std::string sql = "SELECT " + key + m_layout.SelectList(0) + " FROM " + m_shape.QuotedTable() +
+                      WhereClause(conditions) + " ORDER BY " + key + " ASC LIMIT ?";
+    StatementRun run(m_statements.Get(sql));
+    for (const SqlCondition& condition : conditions) {
+        for (const SqlValue& param : condition.params)
+            run.Bind(param);
+    }
+    run.Bind(count);
+    std::vector<RowValues> rows;
+    while (run.Step())
+        rows.push_back(m_layout.Read(*run, run->ColumnInt64(0)));
+    return rows;
+}
+
+std::optional<RowValues> KeyedCursor::Arrive(std::optional<RowValues> row, bool forward)
+{
+    if (row) {
+        LandOn(row->key);
     } else if (forward) {
         m_at = Position{false, true, false, m_at.key};
     } else {
         m_at = Position{true, false, false, m_at.key};
     }
+    return row;
 }
 
-void KeyedCursor::MoveFirst()
+std::optional<RowValues> KeyedCursor::MoveFirst()
 {
-    std::optional<long long> key = FirstKey({}, true);
-    if (key)
-        LandOn(*key);
+    m_firstPending = false;
+    std::optional<RowValues> row = FirstRow({}, true);
+    if (row)
+        LandOn(row->key);
     else
         m_at = Position{};
+    return row;
 }
 
-void KeyedCursor::MoveLast()
+std::optional<RowValues> KeyedCursor::MoveLast()
 {
-    std::optional<long long> key = FirstKey({}, false);
-    if (key)
-        LandOn(*key);
+    m_firstPending = false;
+    std::optional<RowValues> row = FirstRow({}, false);
+    if (row)
+        LandOn(row->key);
     else
         m_at = Position{};
+    return row;
 }
 
-void KeyedCursor::MoveNext()
+std::optional<RowValues> KeyedCursor::Settle()
 {
+    if (!m_firstPending)
+        return std::nullopt;
+    return MoveFirst();
+}
+
+std::optional<RowValues> KeyedCursor::MoveNext()
+{
+    if (m_firstPending)
+        Settle();
+    if (m_at.eof)
+        AdoFail(adErrNoCurrentRecord);
+    if (m_at.bof)
+        return MoveFirst();
+    return Arrive(FirstRow({{m_shape.keySql + " > ?", {m_at.key}}}, true), true);
+}
+
+std::vector<RowValues> KeyedCursor::MoveNextReadingAhead(long long count)
+{
+    if (m_firstPending)
+        Settle();
     if (m_at.eof)
         AdoFail(adErrNoCurrentRecord);
     if (m_at.bof) {
-        MoveFirst();
-        return;
+        std::optional<RowValues> first = MoveFirst();
+        if (!first)
+            return {};
+        return {std::move(*first)};
     }
-    Arrive(FirstKey({{m_shape.keySql + " > ?", {m_at.key}}}, true), true);
+    std::vector<RowValues> rows = RowsAfter(count);
+    if (rows.empty())
+        Arrive(std::nullopt, true);
+    else
+        LandOn(rows.front().key);
+    return rows;
 }
 
-void KeyedCursor::MovePrevious()
+std::optional<RowValues> KeyedCursor::MovePrevious()
 {
+    if (m_firstPending)
+        Settle();
     if (m_at.bof)
         AdoFail(adErrNoCurrentRecord);
-    if (m_at.eof) {
-        MoveLast();
-        return;
-    }
-    Arrive(FirstKey({{m_shape.keySql + " < ?", {m_at.key}}}, false), false);
+    if (m_at.eof)
+        return MoveLast();
+    return Arrive(FirstRow({{m_shape.keySql + " < ?", {m_at.key}}}, false), false);
 }
 
-void KeyedCursor::Find(const SqlCondition& criterion, long long skip, bool forward)
+std::optional<RowValues> KeyedCursor::Find(const SqlCondition& criterion, long long skip, bool forward)
 {
-    // Nothing lies beyond the end in the direction of the search.
-    if ((forward && m_at.eof) || (!forward && m_at.bof)) {
-        Arrive(std::nullopt, forward);
-        return;
+    if (m_firstPending) {
+        m_firstPending = false;
+        // Searching forward from the first row is searching from before
+        // it; backward, the first row must be known.
+        if (forward)
+            m_at = Position{true, false, false, 0};
+        else
+            MoveFirst();
     }
+    // Nothing lies beyond the end in the direction of the search.
+    if ((forward && m_at.eof) || (!forward && m_at.bof))
+        return Arrive(std::nullopt, forward);
     const std::string& key = m_shape.keySql;
     bool fromEdge = forward ? m_at.bof : m_at.eof;
     std::optional<long long> start;
@@ -104,11 +172,10 @@ void KeyedCursor::Find(const SqlCondition& criterion, long long skip, bool forwa
         std::vector<SqlCondition> after;
         if (!fromEdge)
             after.push_back({key + (forward ? " > ?" : " < ?"), {m_at.key}});
-        start = FirstKey(after, forward, fromEdge ? skip : skip - 1);
-        if (!start) {
-            Arrive(std::nullopt, forward);
-            return;
-        }
+        std::optional<RowValues> skipped = FirstRow(after, forward, fromEdge ? skip : skip - 1, RowReading{false, 0});
+        if (!skipped)
+            return Arrive(std::nullopt, forward);
+        start = skipped->key;
     } else if (!fromEdge) {
         start = m_at.key;
     }
@@ -116,7 +183,7 @@ void KeyedCursor::Find(const SqlCondition& criterion, long long skip, bool forwa
     if (start)
         conditions.push_back({key + (forward ? " >= ?" : " <= ?"), {*start}});
     conditions.push_back(criterion);
-    Arrive(FirstKey(conditions, forward), forward);
+    return Arrive(FirstRow(conditions, forward, 0, RowReading{true, kFoundBlobBytes}), forward);
 }
 
 } // namespace adoimpl

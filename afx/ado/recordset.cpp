@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "afx/ado/ado_objects.h"
+#include "afx/ado/row_values.h"
+#include "afx/ado/row_window.h"
 #include "afx/ado/source_text.h"
 #include "afx/win32/codepage.h"
 
@@ -60,6 +62,8 @@ struct RecordsetObject::OpenState {
           statements(*db),
           cursor(shape, statements, std::move(filter)),
           chunks(*db),
+          layout(shape),
+          window(*db),
           readOnlyLock(readOnly)
     {
     }
@@ -70,8 +74,41 @@ struct RecordsetObject::OpenState {
     StatementCache statements;
     KeyedCursor cursor;
     ChunkStream chunks;
+    RowLayout layout;
+    RowWindow window;
     PendingEdit edit;
     bool readOnlyLock;
+
+    // The cursor came to a row (or to none) by a move that read it.
+    void Landed(std::optional<RowValues> row)
+    {
+        window.ForgetAhead();
+        window.SetCurrent(std::move(row));
+    }
+    // Runs a MoveFirst the cursor deferred.
+    void Settle()
+    {
+        if (!cursor.Settled())
+            Landed(cursor.Settle());
+    }
+    // The current row's values: those its move read, unless a write on the
+    // connection made them doubtful, in which case the row is read again.
+    const RowValues& CurrentRow()
+    {
+        if (const RowValues* row = window.Current(cursor.Key()))
+            return *row;
+        long long key = cursor.Key();
+        std::optional<RowValues> row;
+        {
+            StatementRun run(RowQuery(shape.keySql + layout.SelectList(0)));
+            run.Bind(key);
+            if (!run.Step())
+                AdoFail(adErrNoCurrentRecord);
+            row = layout.Read(*run, key);
+        }
+        window.SetCurrent(std::move(row));
+        return *window.Current(key);
+    }
 
     // SELECT <what> of the current row's column.
     Statement& RowQuery(const std::string& what)
@@ -100,17 +137,25 @@ RecordsetObject::~RecordsetObject()
     CloseQuietly();
 }
 
-RecordsetObject::OpenState& RecordsetObject::Opened() const
+RecordsetObject::OpenState& RecordsetObject::OpenedUnsettled() const
 {
     if (!m_state)
         AdoFail(adErrObjectClosed);
     return *m_state;
 }
 
+RecordsetObject::OpenState& RecordsetObject::Opened() const
+{
+    OpenState& state = OpenedUnsettled();
+    state.Settle();
+    return state;
+}
+
 RecordsetObject::OpenState& RecordsetObject::Opened(unsigned generation) const
 {
     if (!m_state || generation != m_generation)
         AdoFail(adErrObjectClosed);
+    m_state->Settle();
     return *m_state;
 }
 
@@ -161,7 +206,7 @@ HRESULT RecordsetObject::Open(const _variant_t& Source, const _variant_t& Active
         if (query->filter)
             filter = MakeCondition(shape, *query->filter);
         auto state = std::make_unique<OpenState>(db, std::move(shape), std::move(filter), LockType == adLockReadOnly);
-        state->cursor.MoveFirst();
+        state->Landed(state->cursor.MoveFirst());
 
         m_state = std::move(state);
         ++m_generation;
@@ -174,7 +219,7 @@ HRESULT RecordsetObject::Open(const _variant_t& Source, const _variant_t& Active
 HRESULT RecordsetObject::Close()
 {
     return Call([&] {
-        Opened();
+        OpenedUnsettled();
         CloseQuietly();
         return S_OK;
     });
@@ -215,7 +260,7 @@ VARIANT_BOOL RecordsetObject::GetBOF()
 
 EditModeEnum RecordsetObject::GetEditMode()
 {
-    return Call([&] { return Opened().edit.mode; });
+    return Call([&] { return OpenedUnsettled().edit.mode; });
 }
 
 void RecordsetObject::StorePendingEdit(OpenState& state)
@@ -231,7 +276,10 @@ HRESULT RecordsetObject::MoveFirst()
     return Call([&] {
         OpenState& state = Opened();
         StorePendingEdit(state);
-        state.cursor.MoveFirst();
+        // Found when needed: a Find that follows at once starts from the
+        // start by itself.
+        state.window.Forget();
+        state.cursor.MoveFirstLater();
         return S_OK;
     });
 }
@@ -241,7 +289,24 @@ HRESULT RecordsetObject::MoveNext()
     return Call([&] {
         OpenState& state = Opened();
         StorePendingEdit(state);
-        state.cursor.MoveNext();
+        KeyedCursor& cursor = state.cursor;
+        if (!cursor.Bof() && !cursor.Eof()) {
+            if (std::optional<RowValues> next = state.window.TakeNext(cursor.Key())) {
+                cursor.LandOn(next->key);
+                state.window.SetCurrent(std::move(next));
+                return S_OK;
+            }
+        }
+        // A walk forward reads the rows ahead in the same query.
+        std::vector<RowValues> rows = cursor.MoveNextReadingAhead(RowWindow::kRowsAhead);
+        if (rows.empty()) {
+            state.Landed(std::nullopt);
+            return S_OK;
+        }
+        RowValues landed = std::move(rows.front());
+        rows.erase(rows.begin());
+        state.window.SetAhead(landed.key, std::move(rows));
+        state.window.SetCurrent(std::move(landed));
         return S_OK;
     });
 }
@@ -251,7 +316,7 @@ HRESULT RecordsetObject::MovePrevious()
     return Call([&] {
         OpenState& state = Opened();
         StorePendingEdit(state);
-        state.cursor.MovePrevious();
+        state.Landed(state.cursor.MovePrevious());
         return S_OK;
     });
 }
@@ -261,7 +326,7 @@ HRESULT RecordsetObject::MoveLast()
     return Call([&] {
         OpenState& state = Opened();
         StorePendingEdit(state);
-        state.cursor.MoveLast();
+        state.Landed(state.cursor.MoveLast());
         return S_OK;
     });
 }
@@ -270,7 +335,8 @@ HRESULT RecordsetObject::Find(_bstr_t Criteria, long SkipRecords, SearchDirectio
                               const _variant_t& Start)
 {
     return Call([&] {
-        OpenState& state = Opened();
+        // A MoveFirst just before is left for the search to do.
+        OpenState& state = OpenedUnsettled();
         if (!IsOmitted(Start))
             AdoFail(adErrFeatureNotAvailable, "Find from a bookmark is not supported; omit the start.");
         if (SkipRecords < 0 || (SearchDirection != adSearchForward && SearchDirection != adSearchBackward))
@@ -282,7 +348,7 @@ HRESULT RecordsetObject::Find(_bstr_t Criteria, long SkipRecords, SearchDirectio
                                                                      "<column> <operator> <value>.");
         SqlCondition criterion = MakeCondition(state.shape, *comparison);
         StorePendingEdit(state);
-        state.cursor.Find(criterion, SkipRecords, SearchDirection == adSearchForward);
+        state.Landed(state.cursor.Find(criterion, SkipRecords, SearchDirection == adSearchForward));
         return S_OK;
     });
 }
@@ -444,6 +510,10 @@ _variant_t RecordsetObject::ColumnValue(unsigned generation, int column)
     // asking the database would cost a read transaction for nothing.
     if (state.shape.columns[static_cast<size_t>(column)].isRowKey)
         return VariantFromSql(SqlValue(state.cursor.Key()));
+    const StoredColumn& stored = state.CurrentRow().columns[static_cast<size_t>(column)];
+    if (stored.value)
+        return VariantFromSql(*stored.value);
+    // Left in the database when the row was read (binary data).
     StatementRun run(state.RowQuery(state.shape.QuotedColumn(column)));
     run.Bind(state.cursor.Key());
     if (!run.Step())
@@ -506,6 +576,11 @@ long RecordsetObject::ColumnActualSize(unsigned generation, int column)
     if (state.edit.mode == adEditAdd)
         return 0;
     state.RequireRow();
+    const StoredColumn& stored = state.CurrentRow().columns[static_cast<size_t>(column)];
+    if (stored.value)
+        return ActualSizeOf(*stored.value);
+    if (stored.type == SQLITE_BLOB)
+        return static_cast<long>(stored.blobSize);
     // typeof() and length() of a stored value read its header, not its bytes.
     const std::string name = state.shape.QuotedColumn(column);
     std::string type;
@@ -554,8 +629,18 @@ _variant_t RecordsetObject::ColumnChunk(unsigned generation, int column, long le
             return null;
         } else {
             state.RequireRow();
-            // Binary data and text stream; for anything else, see what it is.
-            if (!state.chunks.BeginStored(state.shape.table, state.shape.columns[static_cast<size_t>(column)].name,
+            const StoredColumn& stored = state.CurrentRow().columns[static_cast<size_t>(column)];
+            if (stored.value) {
+                if (stored.type == SQLITE_INTEGER || stored.type == SQLITE_FLOAT)
+                    AdoFail(adErrDataConversion, "GetChunk reads binary data or text only.");
+                // Read with the row: streamed from memory.
+                std::optional<SqlBlob> bytes = StreamBytes(*stored.value);
+                if (!bytes) {
+                    state.chunks.Reset();
+                    return null;
+                }
+                state.chunks.BeginPending(std::move(*bytes), column, key);
+            } else if (!state.chunks.BeginStored(state.shape.table, state.shape.columns[static_cast<size_t>(column)].name,
                                           column, key)) {
                 StatementRun run(state.RowQuery("typeof(" + state.shape.QuotedColumn(column) + ")"));
                 run.Bind(key);

@@ -176,6 +176,11 @@ long long Database::Execute(const std::string& sql)
     return changes;
 }
 
+long long Database::ChangeCount() const noexcept
+{
+    return sqlite3_total_changes64(m_db);
+}
+
 void Database::AddStream(ChunkStream* stream)
 {
     if (std::find(m_streams.begin(), m_streams.end(), stream) == m_streams.end())

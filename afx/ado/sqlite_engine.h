@@ -53,6 +53,10 @@ public:
     // Runs every statement of sql; returns the rows they changed.
     long long Execute(const std::string& sql);
 
+    // The rows inserted, changed or deleted through this connection so far:
+    // what was read before it last grew may be out of date.
+    long long ChangeCount() const noexcept;
+
     // Open streams of stored values. A write on this connection first closes
     // their handles (which would otherwise keep the connection reading an
     // old snapshot); they reopen where they were on their next read.
