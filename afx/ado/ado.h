@@ -15,13 +15,23 @@
 // Connection::Execute.
 //
 // A Recordset is a dynamic cursor over one table: "SELECT * FROM <table>",
-// optionally with " WHERE <column> <op> <value>". It keeps only the key of
-// its current row (the table's INTEGER PRIMARY KEY, or its rowid) and moves
-// by keyed queries in key order, so it sees what other connections and
-// processes commit, never loads the table, and reads a column of the
-// current row only when the column is asked for. Edits stay pending until
-// Update, which stores them in one transaction that is durable when Update
-// returns.
+// optionally with " WHERE <column> <op> <value>". It moves by keyed queries
+// in key order (by the table's INTEGER PRIMARY KEY, or its rowid), so it
+// sees what other connections and processes commit and never loads the
+// table. The query that finds a row also reads its values; binary data
+// only by kind and size, except that Find also reads values of up to
+// 64 KiB. Larger binary data is read from the database when asked for
+// (GetChunk streams it). Fields give the values the move read: a change
+// committed by another connection shows at the next move, never while the
+// cursor stays on a row. MoveNext reads the next 64 rows at once and uses
+// them for up to 10 ms, so a forward walk may show a row another
+// connection changed or deleted meanwhile as it was; a row deleted so
+// gives the values read with it, and asking it for data that was not read
+// fails with adErrNoCurrentRecord. Any write through the same connection
+// (Update, Delete, an Execute that changes rows; by this recordset or
+// another) sets what was read aside: the next move, and the next read of
+// the current row, go to the database. Edits stay pending until Update,
+// which stores them in one transaction that is durable when Update returns.
 //
 // Every failure raises _com_error with the failing code; the objects
 // supply error information, so Source() and Description() of the error say
