@@ -29,7 +29,7 @@ std::optional<RowValues> KeyedCursor::FirstRow(std::vector<SqlCondition> conditi
                                                RowReading reading)
 {
     const std::string& key = m_shape.keySql;
-    std::string sql = "SELECT " + key + (reading.values ? m_layout.SelectList(reading.blobBytes) : std::string()) +
+    std::string sql = "SELECT " + key + (reading.values ? m_layout.SelectList(reading.blobBytes) : "") +
                       " FROM " + m_shape.QuotedTable() + WhereClause(conditions);
     sql += " ORDER BY " + key + (ascending ? " ASC" : " DESC") + " LIMIT 1";
     if (offset > 0)

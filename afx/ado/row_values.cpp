@@ -37,7 +37,15 @@ constexpr int kPlacesPerColumn = 3;
 
 } // namespace
 
-std::string RowLayout::SelectList(long long blobBytes) const
+const std::string& RowLayout::SelectList(long long blobBytes)
+{
+    auto it = m_selectLists.find(blobBytes);
+    if (it == m_selectLists.end())
+        it = m_selectLists.emplace(blobBytes, MakeSelectList(blobBytes)).first;
+    return it->second;
+}
+
+std::string RowLayout::MakeSelectList(long long blobBytes) const
 {
     std::string sql;
     for (size_t i = 0; i < m_shape.columns.size(); ++i) {

@@ -7,6 +7,7 @@
 // here, and whoever needs its bytes reads them from the database.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,12 +41,16 @@ public:
     // binary data are read up to blobBytes each (0: none): a column that
     // holds binary data by its declared type is then read by kind and size
     // only, and so is any stored BLOB longer than blobBytes.
-    std::string SelectList(long long blobBytes) const;
+    // Kept once made: queries are looked up by their text at every move.
+    const std::string& SelectList(long long blobBytes);
     // The row a query selecting the key then SelectList(...) stands on.
     RowValues Read(const Statement& statement, long long key) const;
 
 private:
+    std::string MakeSelectList(long long blobBytes) const;
+
     const TableShape& m_shape;
+    std::map<long long, std::string> m_selectLists;
 };
 
 } // namespace adoimpl
