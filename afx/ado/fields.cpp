@@ -34,20 +34,8 @@ _variant_t VariantFromSql(const SqlValue& value)
         return _variant_t(*d);
     if (const std::string* text = std::get_if<std::string>(&value))
         return _variant_t(_bstr_t(std::u16string_view(AfxMultiByteToWide(*text, CP_UTF8))));
-    if (const SqlBlob* blob = std::get_if<SqlBlob>(&value)) {
-        SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(blob->size()));
-        if (!array)
-            AdoFail(E_OUTOFMEMORY, "Not enough memory to complete the operation.");
-        if (!blob->empty())
-            std::memcpy(array->pvData, blob->data(), blob->size());
-        VARIANT v;
-        VariantInit(&v);
-        v.vt = VT_ARRAY | VT_UI1;
-        v.parray = array;
-        _variant_t result;
-        result.Attach(v);
-        return result;
-    }
+    if (const SqlBlob* blob = std::get_if<SqlBlob>(&value))
+        return AfxByteArrayVariant(blob->data(), blob->size());
     _variant_t null;
     null.vt = VT_NULL;
     return null;

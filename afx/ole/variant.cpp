@@ -648,3 +648,21 @@ VARIANT* _variant_t::GetAddress()
     Clear();
     return this;
 }
+
+_variant_t AfxByteArrayVariant(const BYTE* pBytes, SIZE_T nCount)
+{
+    if (nCount > 0xFFFFFFFFu)
+        _com_issue_error(E_OUTOFMEMORY);
+    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(nCount));
+    if (!array)
+        _com_issue_error(E_OUTOFMEMORY);
+    if (nCount)
+        std::memcpy(array->pvData, pBytes, nCount);
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_ARRAY | VT_UI1;
+    v.parray = array;
+    _variant_t result;
+    result.Attach(v);
+    return result;
+}

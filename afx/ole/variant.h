@@ -126,3 +126,8 @@ public:
 
 // The omitted optional argument.
 extern const _variant_t vtMissing;
+
+// A byte array value (VT_ARRAY | VT_UI1, lower bound 0) holding a copy of
+// the bytes. Raises _com_error with E_OUTOFMEMORY when the array cannot be
+// had.
+_variant_t AfxByteArrayVariant(const BYTE* pBytes, SIZE_T nCount);

@@ -44,20 +44,7 @@ CString TextOf(const _variant_t& value)
 // A byte array value holding a copy of the item's bytes.
 _variant_t BytesOf(CZELResItem* pItem)
 {
-    DWORD nSize = pItem->GetDataSize();
-    SAFEARRAY* psa = SafeArrayCreateVector(VT_UI1, 0, nSize);
-    if (!psa)
-        _com_issue_error(E_OUTOFMEMORY);
-    if (nSize) {
-        void* pData = nullptr;
-        SafeArrayAccessData(psa, &pData);
-        std::memcpy(pData, pItem->GetData()->GetData(), nSize);
-        SafeArrayUnaccessData(psa);
-    }
-    _variant_t value;
-    value.vt = VT_ARRAY | VT_UI1;
-    value.parray = psa;
-    return value;
+    return AfxByteArrayVariant(pItem->GetData()->GetData(), pItem->GetDataSize());
 }
 
 void PutText(const _RecordsetPtr& pRecordset, long nPosition, const CString& text)

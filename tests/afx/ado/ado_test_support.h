@@ -177,19 +177,7 @@ inline Bytes Pattern(size_t size, unsigned seed)
 // A byte array variant holding a copy of bytes.
 inline _variant_t Chunk(const Bytes& bytes)
 {
-    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
-    void* data = nullptr;
-    SafeArrayAccessData(array, &data);
-    if (!bytes.empty())
-        std::memcpy(data, bytes.data(), bytes.size());
-    SafeArrayUnaccessData(array);
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_ARRAY | VT_UI1;
-    v.parray = array;
-    _variant_t result;
-    result.Attach(v);
-    return result;
+    return AfxByteArrayVariant(bytes.data(), bytes.size());
 }
 
 inline Bytes BytesOf(const VARIANT& v)

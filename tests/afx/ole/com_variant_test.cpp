@@ -180,3 +180,27 @@ TEST(Variant, ConversionOperatorsRaiseWhatTheyCannotConvert)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ByteArrayVariant, HoldsACopyOfTheBytesWithLowerBoundZero)
+{
+    for (std::vector<BYTE> bytes : {std::vector<BYTE>{}, std::vector<BYTE>{7}, std::vector<BYTE>(70000, 0xA5)}) {
+        _variant_t v = AfxByteArrayVariant(bytes.data(), bytes.size());
+        ASSERT_EQ(v.vt, VT_ARRAY | VT_UI1);
+        LONG lower = -1, upper = -2;
+        ASSERT_EQ(SafeArrayGetLBound(v.parray, 1, &lower), S_OK);
+        ASSERT_EQ(SafeArrayGetUBound(v.parray, 1, &upper), S_OK);
+        EXPECT_EQ(lower, 0);
+        EXPECT_EQ(upper, static_cast<LONG>(bytes.size()) - 1);
+        if (!bytes.empty()) {
+            bytes[0] ^= 0xFF; // a copy: changing the source leaves the value alone
+            void* data = nullptr;
+            SafeArrayAccessData(v.parray, &data);
+            EXPECT_EQ(static_cast<BYTE*>(data)[0], static_cast<BYTE>(bytes[0] ^ 0xFF));
+            SafeArrayUnaccessData(v.parray);
+        }
+    }
+}
+
+} // namespace
